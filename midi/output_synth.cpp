@@ -121,10 +121,10 @@ void release() {
 
 uint32_t open(Handle* handle, uintptr_t) {
     if (device.synth != nullptr) return kResultAllocated;
-    if (!load_api()) return kResultNoDevice;
     const char* soundfont = wanted_soundfont != nullptr ? wanted_soundfont : default_soundfont();
     if (soundfont == nullptr) return kResultNoDevice;
     if (access(soundfont, R_OK) != 0) return kResultInvalidSetup;
+    if (!load_api()) return kResultNoDevice;
 
     for (int level = 0; level < LAST_LOG_LEVEL; ++level) {
         api.fluid_set_log_function(level, nullptr, nullptr);
