@@ -4,8 +4,9 @@
 namespace speaker {
 namespace {
 
-// High-pass pole: about 8 Hz at 48 kHz, below the lowest tone (37 Hz).
-constexpr double kDcPole = 0.999;
+// High-pass pole: about 20 Hz at 48 kHz. Lower would keep the lowest tones
+// squarer but let every start and stop of a tone ring out for longer.
+constexpr double kDcPole = 0.9974;
 // A square wave through the high-pass swings +-0.5: about -10 dBFS.
 constexpr double kLevel = 20000.0;
 

@@ -68,6 +68,11 @@ void reset() {
     record.pit_ns = 0;
 }
 
+void reset_log() {
+    record.count = 0;
+    record.dropped = 0;
+}
+
 std::size_t size() { return record.count; }
 const PortEvent& event(std::size_t i) { return record.events[i]; }
 std::size_t dropped() { return record.dropped; }

@@ -29,6 +29,8 @@ const PortLayer& tone_layer();
 
 // Back to a fresh 8254, an empty log and virtual time 0.
 void reset();
+// Empties the log only: the 8254 and the time go on as they are.
+void reset_log();
 
 std::size_t size();
 const PortEvent& event(std::size_t i);
