@@ -90,8 +90,8 @@ int32_t timed_note(Voice& voice, Column column, plug::Text note, plug::Text dura
 }
 
 // The two lists a song is cut into, reused for every song.
-Segments song_items;
-Segments item_segments;
+Segments song_items{};
+Segments item_segments{};
 
 }  // namespace
 

@@ -8,8 +8,10 @@ namespace midi::recorder {
 
 namespace {
 
+// Kept apart from the rest so that it stays in zero-initialised storage.
+Event events[kCapacity];
+
 struct State {
-    Event events[kCapacity];
     std::size_t count = 0;
     std::size_t dropped = 0;
     uint32_t open_result = kResultOk;
@@ -24,7 +26,7 @@ State state;
 void record(Kind kind, uint32_t message) {
     const int64_t now = state.now_ns();
     if (state.count < kCapacity) {
-        state.events[state.count++] = Event{kind, message, now};
+        events[state.count++] = Event{kind, message, now};
     } else {
         ++state.dropped;
     }
@@ -92,7 +94,7 @@ void set_results(uint32_t open_result, uint32_t close_result) {
 void set_clock(int64_t (*now_ns)()) { state.now_ns = now_ns != nullptr ? now_ns : timing::now_ns; }
 
 std::size_t count() { return state.count; }
-const Event& event(std::size_t index) { return state.events[index]; }
+const Event& event(std::size_t index) { return events[index]; }
 std::size_t dropped() { return state.dropped; }
 
 bool log_to(const char* path) {

@@ -21,21 +21,29 @@ namespace timing {
 
 namespace {
 
+// Read once; every thread that reads it finds the same value, so a plain
+// variable serves (a guarded local static would pull the C++ runtime's guard
+// and terminate machinery into the DLL).
+int64_t frequency = 0;
+
 int64_t counter_frequency() {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);  // never fails on XP and later
-    return f.QuadPart > 0 ? f.QuadPart : 1;
+    if (frequency == 0) {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);  // never fails on XP and later
+        frequency = f.QuadPart > 0 ? f.QuadPart : 1;
+    }
+    return frequency;
 }
 
 }  // namespace
 
 int64_t now_ns() {
-    static const int64_t frequency = counter_frequency();
+    const int64_t f = counter_frequency();
     LARGE_INTEGER c;
     QueryPerformanceCounter(&c);
-    const int64_t whole = c.QuadPart / frequency;
-    const int64_t part = c.QuadPart % frequency;
-    return whole * 1000000000 + part * 1000000000 / frequency;
+    const int64_t whole = c.QuadPart / f;
+    const int64_t part = c.QuadPart % f;
+    return whole * 1000000000 + part * 1000000000 / f;
 }
 
 void wait_until_ns(int64_t deadline_ns) {
