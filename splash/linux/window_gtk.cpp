@@ -13,6 +13,7 @@
 // over it in an overlay at the position the handler gives it.
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -164,12 +165,18 @@ struct Window {
 
 Window* g_win = nullptr;  // GUI thread only
 bool g_modal_ended = false;  // guarded by g_mutex
+bool g_painted = false;      // guarded by g_mutex: drawn since the latest show
 
 int clamp_size(int32_t v) { return v < 1 ? 1 : v; }
 
 gboolean draw_area(GtkWidget*, cairo_t* cr, gpointer) {
     Window* w = g_win;
     if (w == nullptr) return FALSE;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_painted = true;
+    }
+    g_changed.notify_all();
     const Rgb bg = rgb_of(w->color);
     cairo_set_source_rgb(cr, bg.r, bg.g, bg.b);
     cairo_paint(cr);
@@ -371,6 +378,10 @@ void free_window(Window* w) {
 }
 
 void present(Window* w) {
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_painted = false;
+    }
     apply_geometry(w);
     gtk_widget_show(w->window);
     gtk_window_present(GTK_WINDOW(w->window));
@@ -414,7 +425,25 @@ void window_destroy() {
     });
 }
 
-void window_show() { with_window([](Window* w) { present(w); }); }
+// After showing, wait (a while at most) until the window has been painted and
+// the X server has done it, so that "SHOW" returns with the window on screen.
+void wait_painted() {
+    {
+        std::unique_lock<std::mutex> lock(g_mutex);
+        g_changed.wait_for(lock, std::chrono::seconds(2),
+                           [] { return g_painted || g_state != GuiState::kRunning; });
+    }
+    on_gui([] { gdk_display_sync(gdk_display_get_default()); });
+}
+
+void window_show() {
+    bool shown = false;
+    with_window([&](Window* w) {
+        present(w);
+        shown = true;
+    });
+    if (shown) wait_painted();
+}
 
 void window_hide() {
     with_window([](Window* w) {
@@ -572,6 +601,7 @@ void window_show_modal() {
         started = true;
     });
     if (!started) return;
+    wait_painted();
     std::unique_lock<std::mutex> lock(g_mutex);
     g_changed.wait(lock, [] { return g_modal_ended || g_state != GuiState::kRunning; });
 }
