@@ -19,6 +19,9 @@ if [ "${NETC_SMB_INSIDE:-}" != 1 ]; then
   NETC_SMB_INSIDE=1 exec unshare -n -m --propagation private "$0" "$@"
 fi
 
+# In sanitizer builds: libsmbclient's own memory is not netc's to free.
+sanitizer_env="LSAN_OPTIONS=suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp"
+
 fail=0
 failed() { echo "FAIL: $*"; fail=1; }
 T=$(mktemp -d /tmp/netc-smb.XXXXXX)
@@ -105,7 +108,7 @@ run_script() {  # run_script ENV... -- SCRIPT
   local envs=()
   while [ "$1" != -- ]; do envs+=("$1"); shift; done
   shift
-  if ! env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "${envs[@]}" "$plughost" --strict "$1"; then
+  if ! env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "${envs[@]}" "$sanitizer_env" "$plughost" --strict "$1"; then
     failed "script $(basename "$1")"
   fi
 }
@@ -184,7 +187,7 @@ if command -v setpriv >/dev/null && [ -c /dev/fuse ] && command -v smbnetfs >/de
   fi
   if setpriv --reuid=20001 --regid=20001 --clear-groups test -x "$plughost"; then
     if ! setpriv --reuid=20001 --regid=20001 --clear-groups \
-         env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "${alice_env[@]}" "$plughost" --strict \
+         env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "${alice_env[@]}" "$sanitizer_env" "$plughost" --strict \
          -e "load netc" -e 'expect 0 netc LOCALNAME n:' -e 'expect 0 netc REMOTENAME \\127.0.0.1\share1' \
          -e 'expect 0 netc USERNAME alice' -e 'expect 0 netc PASSWORD alicepw' -e 'expect 0 netc CONNECT'; then
       failed "connect without root"
@@ -192,7 +195,7 @@ if command -v setpriv >/dev/null && [ -c /dev/fuse ] && command -v smbnetfs >/de
     [ "$(setpriv --reuid=20001 --regid=20001 --clear-groups cat "$N/home/.local/share/plugkit/drives/n:/hello.txt" 2>&1)" = "hello from share1" ] ||
       failed "reading through N: without root"
     setpriv --reuid=20001 --regid=20001 --clear-groups \
-      env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "${alice_env[@]}" "$plughost" --strict \
+      env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin "${alice_env[@]}" "$sanitizer_env" "$plughost" --strict \
       -e "load netc" -e 'expect 0 netc LOCALNAME n:' -e 'expect 0 netc DISCONNECT' || failed "disconnect without root"
     grep -q " $N/run/plugkit-netc/n/mnt " /proc/self/mountinfo && failed "N: is still mounted"
   else
