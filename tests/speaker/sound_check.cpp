@@ -1,7 +1,7 @@
 // Checks the recording that SDL's "disk" driver made of e2e_song.phs:
 //   A_1 for 500 ms, 300 ms of waiting, then SONG "40000;100 C;100":
 //   the refused 40000 passes as 100 ms of silence, then C (131 Hz) for 100 ms.
-// Usage: speaker_sound_check RAW_FILE   (16-bit mono, 48 kHz)
+// Usage: speaker_sound_check [--pitch-only] FILE   (FILE.wav, or raw 16-bit mono at 48 kHz)
 #include <cstdio>
 #include <string>
 
@@ -10,10 +10,19 @@
 namespace {
 
 int failures = 0;
+bool timing_checked = true;
 
 void check(bool ok, const char* what, double value) {
     std::printf("%-44s %10.3f  %s\n", what, value, ok ? "ok" : "FAILED");
     if (!ok) ++failures;
+}
+
+void check_timing(bool ok, const char* what, double value) {
+    if (timing_checked) {
+        check(ok, what, value);
+    } else {
+        std::printf("%-44s %10.3f  (not checked)\n", what, value);
+    }
 }
 
 // Start of the first 10 ms window at or after `from` whose level is below
@@ -28,13 +37,22 @@ double quiet_from(const audio::Pcm& pcm, double from, double threshold) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s RAW_FILE\n", argv[0]);
+    // --pitch-only: for sound devices that do not play in real time (Wine
+    // into ALSA's null device takes the sound in bursts), the lengths are
+    // printed but not checked.
+    const bool pitch_only = argc == 3 && std::string(argv[1]) == "--pitch-only";
+    if (argc != 2 && !pitch_only) {
+        std::fprintf(stderr, "usage: %s [--pitch-only] FILE\n", argv[0]);
         return 2;
     }
+    timing_checked = !pitch_only;
+    argv += argc - 2;
     audio::Pcm pcm;
     std::string error;
-    if (!audio::read_raw(argv[1], audio::SampleFormat::s16, 1, 48000, &pcm, &error)) {
+    const std::string path = argv[1];
+    const bool wav = path.size() > 4 && path.compare(path.size() - 4, 4, ".wav") == 0;
+    if (!(wav ? audio::read_wav(path, &pcm, &error)
+              : audio::read_raw(path, audio::SampleFormat::s16, 1, 48000, &pcm, &error))) {
         std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
         return 1;
     }
@@ -47,7 +65,8 @@ int main(int argc, char** argv) {
     const double a_pitch = audio::estimate_pitch(audio::slice(pcm, a_start + 0.05, 0.4));
     check(a_pitch > 439.0 && a_pitch < 441.3, "A_1 pitch (Hz), 1193181/2711 = 440.13", a_pitch);
     const double a_end = quiet_from(pcm, a_start + 0.1, level);
-    check(a_end > 0 && a_end - a_start > 0.45 && a_end - a_start < 0.56, "A_1 lasts (s)",
+    if (a_end < 0) check(false, "A_1 ends", a_end);
+    check_timing(a_end - a_start > 0.45 && a_end - a_start < 0.56, "A_1 lasts (s)",
           a_end - a_start);
     if (a_end < 0) return 1;
 
@@ -60,17 +79,17 @@ int main(int argc, char** argv) {
     check(c_onset >= 0, "C found", c_onset);
     if (c_onset < 0) return 1;
     const double c_start = after + c_onset;
-    check(c_start - a_end > 0.37 && c_start - a_end < 0.6,
+    check_timing(c_start - a_end > 0.37 && c_start - a_end < 0.6,
           "silence before C (s), 0.3 wait + 0.1 refused", c_start - a_end);
     check(audio::is_silent(audio::slice(pcm, after, c_start - after - 0.01), 0.003, 0.02),
           "no sound in the refused item's time", 0);
     const double c_pitch = audio::estimate_pitch(audio::slice(pcm, c_start + 0.02, 0.06));
     check(c_pitch > 130.0 && c_pitch < 132.0, "C pitch (Hz), 1193181/9108 = 131.00", c_pitch);
     const double c_end = quiet_from(pcm, c_start + 0.02, level);
-    check(c_end > 0 && c_end - c_start > 0.07 && c_end - c_start < 0.14, "C lasts (s)",
+    check_timing(c_end > 0 && c_end - c_start > 0.07 && c_end - c_start < 0.14, "C lasts (s)",
           c_end - c_start);
     if (failures > 0) {
-        const std::string keep = std::string(argv[1]) + ".wav";
+        const std::string keep = path + ".kept.wav";
         audio::write_wav(keep, pcm);
         std::printf("recording kept as %s\n", keep.c_str());
     }
