@@ -60,8 +60,8 @@ INSTANTIATE_TEST_SUITE_P(All, FixtureClips,
                                            ClipCase{"clip24_61x45.avi", 61, 45},
                                            ClipCase{"clip_rle8_61x45.avi", 61, 45},
                                            ClipCase{"clip_rle8_delta_61x45.avi", 61, 45}),
-                         [](const ::testing::TestParamInfo<ClipCase>& info) {
-                             std::string name = info.param.file;
+                         [](const ::testing::TestParamInfo<ClipCase>& param) {
+                             std::string name = param.param.file;
                              for (char& ch : name)
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return name;
