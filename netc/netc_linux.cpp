@@ -19,6 +19,7 @@
 //               plughost script that restores the connection at login.
 #include <dlfcn.h>
 #include <errno.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <limits.h>
@@ -470,20 +471,13 @@ void supply_credentials(SMBCCTX* c, const char*, const char*, char* workgroup, i
 
 // Client settings for every SMB lookup made here: names resolve through the
 // system's host lookup only, never by NetBIOS broadcasts.
-bool write_client_conf(const char* path, uint16_t port) {
-    char text[256];
-    if (!format(text, sizeof text,
-                "[global]\n"
-                "  disable netbios = yes\n"
-                "  name resolve order = host\n"
-                "  client use kerberos = off\n"))
-        return false;
-    if (port != 0) {
-        const std::size_t n = std::strlen(text);
-        if (!format(text + n, sizeof text - n, "  smb ports = %u\n", static_cast<unsigned>(port)))
-            return false;
-    }
-    return write_file(path, text, 0600);
+bool write_client_conf(const char* path) {
+    return write_file(path,
+                      "[global]\n"
+                      "  disable netbios = yes\n"
+                      "  name resolve order = host\n"
+                      "  client use kerberos = off\n",
+                      0600);
 }
 
 uint32_t errno_to_code(int e) {
@@ -611,6 +605,13 @@ int mount_kernel(const RemoteName& r, const Credentials& cr, const char* mnt) {
     return result;
 }
 
+// Where smbnetfs shows a share: <mount>/<server>[:<port>]/<share>.
+bool share_folder(const RemoteName& r, const char* mnt, char* out, std::size_t cap) {
+    if (r.port != 0)
+        return format(out, cap, "%s/%s:%u/%s", mnt, r.server, static_cast<unsigned>(r.port), r.share);
+    return format(out, cap, "%s/%s/%s", mnt, r.server, r.share);
+}
+
 // smbnetfs over FUSE, one instance per drive letter, configured by a
 // private HOME holding its smb.conf and its configuration file (with the
 // password, mode 0600). Returns 0 or a Windows code; *pid gets its pid.
@@ -632,11 +633,13 @@ uint32_t mount_fuse(const RemoteName& r, const Credentials& cr, const Places& pl
         !format(smb_conf, sizeof smb_conf, "%s/smb.conf", dot_smb) ||
         !format(conf, sizeof conf, "%s/smbnetfs.conf", pl.conn))
         return err::kCannotOpenProfile;
-    if (!private_dir(home) || !private_dir(dot_smb) || !write_client_conf(smb_conf, r.port))
+    if (!private_dir(home) || !private_dir(dot_smb) || !write_client_conf(smb_conf))
         return err::kCannotOpenProfile;
 
+    // One instance serves one share, so the default credentials are the
+    // share's.
     static char text[4 * kTextSize + 512];
-    char user[2 * kTextSize + 4], password[2 * kTextSize + 4], where[kServerSize + kShareSize + 4];
+    char user[2 * kTextSize + 4], password[2 * kTextSize + 4];
     char domain_user[2 * kTextSize];
     uint32_t code = 0;
     if (cr.domain[0] != 0) {
@@ -648,16 +651,15 @@ uint32_t mount_fuse(const RemoteName& r, const Credentials& cr, const Places& pl
         !quote_for_smbnetfs(cr.password, password, sizeof password)) {
         code = err::kInvalidPassword;
     } else {
-        format(where, sizeof where, "\"%s/%s\"", r.server, r.share);
+        const bool with_auth = cr.user[0] != 0;
         const bool written =
             format(text, sizeof text,
                    "smb_query_browsers false\n"
                    "use_libsecret false\n"
                    "show_$_shares true\n"
-                   "%s%s%s%s%s%s\n",
-                   cr.user[0] != 0 ? "auth " : "", cr.user[0] != 0 ? where : "",
-                   cr.user[0] != 0 ? " " : "", cr.user[0] != 0 ? user : "",
-                   cr.user[0] != 0 ? " " : "", cr.user[0] != 0 ? password : "") &&
+                   "%s%s%s%s\n",
+                   with_auth ? "auth " : "", with_auth ? user : "", with_auth ? " " : "",
+                   with_auth ? password : "") &&
             write_file(conf, text, 0600);
         if (!written) code = err::kCannotOpenProfile;
     }
@@ -695,14 +697,18 @@ uint32_t mount_fuse(const RemoteName& r, const Credentials& cr, const Places& pl
         }
         pause_ms(10);
     }
-    // The share's folder as smbnetfs shows it; the first look also opens
-    // the connection.
+    // The share's folder as smbnetfs shows it. Reading it makes smbnetfs
+    // open the connection; a mere look would not.
     char share_dir[kPath];
-    struct stat st;
-    if (!format(share_dir, sizeof share_dir, "%s/%s/%s", pl.mnt, r.server, r.share)) {
+    if (!share_folder(r, pl.mnt, share_dir, sizeof share_dir)) {
         code = err::kBadNetName;
-    } else if (stat(share_dir, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        code = errno_to_code(errno);
+    } else if (DIR* dir = opendir(share_dir); dir == nullptr) {
+        code = errno == EIO ? err::kBadNetPath : errno_to_code(errno);
+    } else {
+        errno = 0;
+        if (readdir(dir) == nullptr && errno != 0)
+            code = errno == EIO ? err::kBadNetPath : errno_to_code(errno);
+        closedir(dir);
     }
     if (code != 0) {
         unmount_forced(pl.mnt);
@@ -845,7 +851,7 @@ uint32_t connect_drive(Settings& s) {
     char client_conf[kPath];
     uint32_t code = 0;
     if (!format(client_conf, sizeof client_conf, "%s/client.conf", pl.runtime) ||
-        !write_client_conf(client_conf, 0)) {
+        !write_client_conf(client_conf)) {
         code = err::kCannotOpenProfile;
     } else {
         code = check_share(r, cr, client_conf);
@@ -864,11 +870,11 @@ uint32_t connect_drive(Settings& s) {
                 code = err::kBadNetName;
         } else {
             code = mount_fuse(r, cr, pl, &pid);
+            char share_dir[kPath];
             if (code == 0 &&
-                !(r.path[0] != 0
-                      ? format(target, sizeof target, "%s/%s/%s/%s", pl.mnt, r.server, r.share,
-                               r.path)
-                      : format(target, sizeof target, "%s/%s/%s", pl.mnt, r.server, r.share)))
+                !(share_folder(r, pl.mnt, share_dir, sizeof share_dir) &&
+                  (r.path[0] != 0 ? format(target, sizeof target, "%s/%s", share_dir, r.path)
+                                  : copy_text(target, sizeof target, share_dir))))
                 code = err::kBadNetName;
             if (code == 0) {
                 char pid_file[kPath], pid_text[32];
