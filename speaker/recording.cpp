@@ -80,6 +80,11 @@ Pit8254& pit() { return record.pit; }
 uint16_t tone_hz() { return record.tone; }
 int64_t now_ns() { return record.now; }
 
+void rewind_clock() {
+    record.now = 0;
+    record.pit_ns = 0;
+}
+
 void wait_until_ns(int64_t deadline_ns) {
     if (deadline_ns > record.now) record.now = deadline_ns;
 }

@@ -45,6 +45,9 @@ uint16_t tone_hz();
 // speaker::set_clock.
 int64_t now_ns();
 void wait_until_ns(int64_t deadline_ns);
+// Puts the virtual clock back to 0 without touching the 8254 (long fuzz
+// runs would otherwise count past what 64 bits of nanoseconds hold).
+void rewind_clock();
 
 }  // namespace recording
 }  // namespace speaker
