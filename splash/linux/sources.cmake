@@ -3,7 +3,7 @@
 # end (WMF), libemf2svg + librsvg (EMF); clips through our own AVI reader.
 # Included by splash/CMakeLists.txt; paths are relative to splash/.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(SPLASH_GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
+pkg_check_modules(SPLASH_GTK REQUIRED IMPORTED_TARGET gtk+-3.0 fontconfig)
 pkg_check_modules(SPLASH_RSVG REQUIRED IMPORTED_TARGET librsvg-2.0)
 pkg_check_modules(SPLASH_PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0 cairo)
 find_path(SPLASH_WMF_INCLUDE libwmf/api.h REQUIRED)

@@ -11,6 +11,7 @@
 // One drawing area paints the window colour, the picture and, while the clip
 // area is shown, the clip's frame over the window colour; the OK button lies
 // over it in an overlay at the position the handler gives it.
+#include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 
 #include <chrono>
@@ -37,7 +38,18 @@ std::condition_variable g_changed;
 GuiState g_state = GuiState::kStopped;
 GThread* g_thread = nullptr;
 
+// LeakSanitizer's switch, present only in sanitizer builds. GTK, its
+// accessibility bridge and fontconfig keep one-time allocations for the life
+// of the process, which LeakSanitizer would report at exit; what the GUI
+// thread allocates is therefore not counted (the readers it calls are tested
+// for leaks on their own).
+extern "C" void __lsan_disable() __attribute__((weak));
+
 gpointer gui_main(gpointer) {
+    if (__lsan_disable != nullptr) __lsan_disable();
+    // Load the font configuration here rather than in the thread Pango would
+    // start for it, so that it belongs to this thread too.
+    FcInit();
     // Exact positions need X11 (Wayland lets no client place its windows);
     // the host's locale is the host's business.
     gdk_set_allowed_backends("x11");
