@@ -208,8 +208,12 @@ HWND create_animate(int width, int height) {
                            this_module(), nullptr);
 }
 
+// Opens the clip and shows its first frame (the control itself would show
+// nothing until playback starts).
 bool open_clip(const char* path) {
-    return SendMessageA(g.animate, ACM_OPENA, 0, reinterpret_cast<LPARAM>(path)) != 0;
+    if (SendMessageA(g.animate, ACM_OPENA, 0, reinterpret_cast<LPARAM>(path)) == 0) return false;
+    SendMessageA(g.animate, ACM_PLAY, 1, MAKELONG(0, 0));
+    return true;
 }
 
 bool play_clip() {
@@ -312,8 +316,10 @@ void window_destroy() {
 
 void window_show() {
     if (g.form == nullptr) return;
-    ShowWindow(g.form, SW_SHOW);
-    SetWindowPos(g.form, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // In front of every window that is not topmost, without taking the focus
+    // from the host: the splash only shows something.
+    SetWindowPos(g.form, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     settle();
 }
 
