@@ -53,6 +53,7 @@ ctest --test-dir build/linux -j "$jobs" --output-on-failure --timeout 600 || fai
 
 step "tests: linux-asan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
   ctest --test-dir build/linux-asan -j "$jobs" --output-on-failure --timeout 900 -LE 'dll' || failed=1
 
 if [ "${PLUGKIT_WINE32:-0}" = 1 ]; then
