@@ -300,4 +300,50 @@ bool parse_emf(const unsigned char* data, std::size_t size, int32_t& width, int3
     return true;
 }
 
+namespace {
+
+bool fourcc(const unsigned char* p, const char* code) { return __builtin_memcmp(p, code, 4) == 0; }
+
+// Finds the chunk `id` (or the list of type `id` when `list`) among the
+// chunks in [at, end); returns its data offset and size.
+bool find_chunk(const unsigned char* data, std::size_t at, std::size_t end, const char* id,
+                bool list, std::size_t& data_at, std::size_t& data_size) {
+    while (at + 8 <= end) {
+        const std::size_t length = u32(data + at + 4);
+        if (length > end - at - 8) return false;
+        if (list && fourcc(data + at, "LIST") && length >= 4 && fourcc(data + at + 8, id)) {
+            data_at = at + 12;
+            data_size = length - 4;
+            return true;
+        }
+        if (!list && fourcc(data + at, id)) {
+            data_at = at + 8;
+            data_size = length;
+            return true;
+        }
+        at += 8 + length + (length & 1);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool avi_clip_playable(const unsigned char* data, std::size_t size) {
+    if (data == nullptr || size < 12 || !fourcc(data, "RIFF") || !fourcc(data + 8, "AVI ")) {
+        return false;
+    }
+    std::size_t hdrl = 0, hdrl_size = 0, at = 0, n = 0;
+    if (!find_chunk(data, 12, size, "hdrl", true, hdrl, hdrl_size)) return false;
+    const std::size_t hdrl_end = hdrl + hdrl_size;
+    if (!find_chunk(data, hdrl, hdrl_end, "avih", false, at, n) || n < 40) return false;
+    if (u32(data + at + 24) != 1) return false;  // dwStreams: video only
+    std::size_t strl = 0, strl_size = 0;
+    if (!find_chunk(data, hdrl, hdrl_end, "strl", true, strl, strl_size)) return false;
+    if (!find_chunk(data, strl, strl + strl_size, "strh", false, at, n) || n < 8) return false;
+    if (!fourcc(data + at, "vids")) return false;
+    if (!find_chunk(data, strl, strl + strl_size, "strf", false, at, n) || n < 40) return false;
+    const uint32_t compression = u32(data + at + 16);
+    return compression == 0 || compression == 1;  // BI_RGB, BI_RLE8
+}
+
 }  // namespace splash

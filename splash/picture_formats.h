@@ -70,4 +70,10 @@ bool parse_wmf(const unsigned char* data, std::size_t size, MetafileLayout& out)
 // (in 0.01 mm): (right - left) x 96 / 2540, rounded.
 bool parse_emf(const unsigned char* data, std::size_t size, int32_t& width, int32_t& height);
 
+// The start of an AVI file (its header list): true when it is a clip that the
+// system's animation control is documented to play: one video stream and no
+// other (no sound), frames uncompressed or RLE8. `size` may be less than the
+// file; a header that does not fit in it is refused.
+bool avi_clip_playable(const unsigned char* data, std::size_t size);
+
 }  // namespace splash

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "picture_formats.h"
 #include "pictures.h"
 #include "window_ops.h"
 
@@ -208,9 +209,27 @@ HWND create_animate(int width, int height) {
                            this_module(), nullptr);
 }
 
+// True when the file starts like a clip the animation control is documented
+// to play (one silent video stream, uncompressed or RLE8). Other clips are
+// refused here, whatever codecs the system may have.
+bool clip_file_playable(const char* path) {
+    const DWORD kHead = 64 * 1024;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    auto* head = static_cast<unsigned char*>(HeapAlloc(GetProcessHeap(), 0, kHead));
+    DWORD got = 0;
+    const bool ok = head != nullptr && ReadFile(file, head, kHead, &got, nullptr) &&
+                    avi_clip_playable(head, got);
+    if (head != nullptr) HeapFree(GetProcessHeap(), 0, head);
+    CloseHandle(file);
+    return ok;
+}
+
 // Opens the clip and shows its first frame (the control itself would show
 // nothing until playback starts).
 bool open_clip(const char* path) {
+    if (!clip_file_playable(path)) return false;
     if (SendMessageA(g.animate, ACM_OPENA, 0, reinterpret_cast<LPARAM>(path)) == 0) return false;
     SendMessageA(g.animate, ACM_PLAY, 1, MAKELONG(0, 0));
     return true;
