@@ -6,8 +6,8 @@
 
 namespace splash::fake {
 
-Window window;
-std::vector<std::string> calls;
+Window& window = *new Window;
+std::vector<std::string>& calls = *new std::vector<std::string>;
 bool create_succeeds = true;
 bool picture_loads = true;
 bool clip_opens = true;

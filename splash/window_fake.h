@@ -24,10 +24,11 @@ struct Window {
     bool button_visible = false;
 };
 
-// The window as the operations left it.
-extern Window window;
+// The window as the operations left it. (Never destroyed: the plug-in's
+// unload step may still record into them while the program exits.)
+extern Window& window;
 // One entry per operation called, e.g. "create", "set_left -50", "modal".
-extern std::vector<std::string> calls;
+extern std::vector<std::string>& calls;
 // Outcomes the next operations report: false makes them fail.
 extern bool create_succeeds;
 extern bool picture_loads;  // window_load_picture
