@@ -70,8 +70,14 @@ for target in build/fuzz/bin/*_fuzz; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
   mkdir -p "build/fuzz/corpus/$name"
+  seeds=()
+  # The clip reader starts from the generated test clips.
+  if [ "$name" = avi_fuzz ] && ls tests/scripts/fixtures/*.avi >/dev/null 2>&1; then
+    mkdir -p build/fuzz/seeds/avi && cp tests/scripts/fixtures/*.avi build/fuzz/seeds/avi/
+    seeds=(build/fuzz/seeds/avi)
+  fi
   if "$target" -max_total_time="${PLUGKIT_FUZZ_SECONDS:-20}" -timeout=10 -rss_limit_mb=2048 \
-       "build/fuzz/corpus/$name" >"build/fuzz/$name.log" 2>&1; then
+       "build/fuzz/corpus/$name" "${seeds[@]}" >"build/fuzz/$name.log" 2>&1; then
     echo "$name: $(grep -Eo 'Done [0-9]+ runs' "build/fuzz/$name.log" | tail -1)"
   else
     echo "$name: FAILED"; tail -40 "build/fuzz/$name.log"; failed=1
