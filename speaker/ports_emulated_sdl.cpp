@@ -75,8 +75,33 @@ void fill(void*, Uint8* stream, int bytes) {
                  device_rate);
 }
 
+// SDL probes ALSA, whose library prints its complaints about a missing card
+// on stderr. A plug-in prints nothing, so they are silenced while SDL opens
+// the device (libasound is loaded here, the same copy SDL then uses), and the
+// default handler is back before any of our code could be unloaded.
+using AlsaErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+using SetAlsaErrorHandler = int (*)(AlsaErrorHandler);
+void quiet_alsa(const char*, int, const char*, int, const char*, ...) {}
+
+class QuietAlsa {
+public:
+    QuietAlsa() {
+        void* lib = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+        if (lib != nullptr && find(lib, "snd_lib_error_set_handler", &set_)) set_(quiet_alsa);
+    }
+    ~QuietAlsa() {
+        if (set_ != nullptr) set_(nullptr);
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+
+private:
+    SetAlsaErrorHandler set_ = nullptr;
+};
+
 void open_sound() {
     if (device != 0 || !load_sdl()) return;
+    QuietAlsa quiet;
     if (sdl.InitSubSystem(SDL_INIT_AUDIO) != 0) return;
     SDL_AudioSpec want;
     std::memset(&want, 0, sizeof want);
