@@ -7,37 +7,23 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_blocks.h"
 #include "plugframe.h"
 
 namespace {
 
-std::vector<char> make_block(const char* text, const char* cont) {
-    std::vector<char> b(256, 0);
-    std::size_t n = std::strlen(text);
-    std::memcpy(b.data(), text, n);
-    std::memcpy(b.data() + n + 1, cont, std::strlen(cont));
-    return b;
-}
-
-void BM_Memcpy256(benchmark::State& state) {
-    std::vector<char> src(256, 'a'), dst(256);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(src.data());
-        std::memcpy(dst.data(), src.data(), 256);
-        benchmark::ClobberMemory();
-    }
-}
+void BM_Memcpy256(benchmark::State& state) { bench::memcpy_baseline(state); }
 BENCHMARK(BM_Memcpy256);
 
 void BM_CommandProcDispatch(benchmark::State& state) {
-    std::vector<char> b = make_block("anything", "");
+    std::vector<char> b = bench::make_block("anything", "");
     for (auto _ : state) benchmark::DoNotOptimize(CommandProc(b.data()));
 }
 BENCHMARK(BM_CommandProcDispatch);
 
 void BM_CommandFrame(benchmark::State& state) {
     // The steps every command plug-in runs before its handler.
-    std::vector<char> b = make_block("show", "");
+    std::vector<char> b = bench::make_block("show", "");
     for (auto _ : state) {
         plug::copy_block(b.data());
         char* word = plug::upper_in_place(plug::next_field());
@@ -51,7 +37,7 @@ void BM_HtmlFuncProc255(benchmark::State& state) {
     std::string text;
     while (text.size() < 255) text += "<b>bold</b> text ";
     text.resize(255);
-    std::vector<char> b = make_block(text.c_str(), "");
+    std::vector<char> b = bench::make_block(text.c_str(), "");
     for (auto _ : state) benchmark::DoNotOptimize(FuncProc(b.data()));
 }
 BENCHMARK(BM_HtmlFuncProc255);
