@@ -31,7 +31,7 @@ endif()
 
 set(SPLASH_PLATFORM_SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_gtk.cpp)
 find_package(Threads REQUIRED)
-set(SPLASH_PLATFORM_LIBS splash_linux_media PkgConfig::SPLASH_GTK Threads::Threads)
-# GTK and GLib cannot be unloaded safely once initialised (type registrations,
-# their own threads, our GUI thread): the plug-in stays mapped.
-set(SPLASH_PLATFORM_OPTIONS -Wl,-z,nodelete)
+set(SPLASH_PLATFORM_LIBS splash_linux_media PkgConfig::SPLASH_GTK Threads::Threads ${CMAKE_DL_LIBS})
+# GTK and GLib cannot be unloaded once initialised: window_gtk.cpp pins the
+# libraries the plug-in links (RTLD_NODELETE) at Init, while the plug-in
+# itself unloads (its unload step ends the window and the GUI thread).

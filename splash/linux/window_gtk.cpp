@@ -14,11 +14,11 @@
 #include <fontconfig/fontconfig.h>
 #include <gtk/gtk.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <type_traits>
 
 #include "avi_clip.h"
@@ -33,10 +33,27 @@ namespace {
 
 enum class GuiState { kStopped, kStarting, kRunning, kFailed };
 
-std::mutex g_mutex;
-std::condition_variable g_changed;
+// Plain GLib locks: statically allocated, they need no set-up and no
+// destructor, so they still work in the library's last destructor, whatever
+// order the static objects are torn down in.
+GMutex g_mutex;
+GCond g_changed;
 GuiState g_state = GuiState::kStopped;
 GThread* g_thread = nullptr;
+
+class Lock {
+public:
+    Lock() { g_mutex_lock(&g_mutex); }
+    ~Lock() { g_mutex_unlock(&g_mutex); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+};
+
+// Waits (g_mutex held) until `done` holds.
+template <class P>
+void wait_locked(P&& done) {
+    while (!done()) g_cond_wait(&g_changed, &g_mutex);
+}
 
 // LeakSanitizer's switch, present only in sanitizer builds. GTK, its
 // accessibility bridge and fontconfig keep one-time allocations for the life
@@ -45,39 +62,129 @@ GThread* g_thread = nullptr;
 // for leaks on their own).
 extern "C" void __lsan_disable() __attribute__((weak));
 
+// ---- staying unloadable --------------------------------------------------------
+// GTK, GLib and the libraries around them cannot be unloaded once GTK has
+// been set up (type registrations, their threads and caches). So the
+// libraries this plug-in needs are pinned in memory (RTLD_NODELETE) before
+// GTK is touched, which keeps them and everything they need mapped for the
+// life of the process, while the plug-in itself can still be unloaded: its
+// unload step destroys the window, removes everything of ours from GTK and
+// ends the GUI thread, so that nothing left in the process points into this
+// library. A later load finds GTK set up already and uses it again.
+
+struct SelfScan {
+    ElfW(Addr) at;  // an address inside this library
+    ElfW(Addr) base = 0;
+    const ElfW(Dyn)* dynamic = nullptr;
+};
+
+int find_self(dl_phdr_info* info, size_t, void* data) {
+    SelfScan* scan = static_cast<SelfScan*>(data);
+    bool mine = false;
+    const ElfW(Dyn)* dynamic = nullptr;
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& ph = info->dlpi_phdr[i];
+        const ElfW(Addr) start = info->dlpi_addr + ph.p_vaddr;
+        if (ph.p_type == PT_LOAD && scan->at >= start && scan->at - start < ph.p_memsz) mine = true;
+        if (ph.p_type == PT_DYNAMIC) dynamic = reinterpret_cast<const ElfW(Dyn)*>(start);
+    }
+    if (!mine) return 0;
+    scan->base = info->dlpi_addr;
+    scan->dynamic = dynamic;
+    return 1;
+}
+
+bool pin(const char* name) {
+    void* handle = dlopen(name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+    if (handle == nullptr) return false;
+    dlclose(handle);  // the object stays: RTLD_NODELETE outlives the handle
+    return true;
+}
+
+// Pins every library this one was linked against (each keeps what it needs
+// in turn). Should that fail, this library pins itself instead: then it
+// stays mapped and its unload step runs at process exit.
+void pin_dependencies() {
+    SelfScan scan{reinterpret_cast<ElfW(Addr)>(&pin_dependencies)};
+    bool pinned = dl_iterate_phdr(find_self, &scan) != 0 && scan.dynamic != nullptr;
+    const char* strings = nullptr;
+    if (pinned) {
+        for (const ElfW(Dyn)* d = scan.dynamic; d->d_tag != DT_NULL; ++d) {
+            if (d->d_tag != DT_STRTAB) continue;
+            ElfW(Addr) at = d->d_un.d_ptr;
+            // The loader relocates the dynamic section in place, but not
+            // everywhere; an unrelocated address lies below the load base.
+            if (at < scan.base) at += scan.base;
+            strings = reinterpret_cast<const char*>(at);
+        }
+        pinned = strings != nullptr;
+    }
+    for (const ElfW(Dyn)* d = scan.dynamic; pinned && d->d_tag != DT_NULL; ++d) {
+        if (d->d_tag == DT_NEEDED && !pin(strings + d->d_un.d_val)) pinned = false;
+    }
+    if (pinned) return;
+    Dl_info self;
+    if (dladdr(reinterpret_cast<void*>(&pin_dependencies), &self) != 0 && self.dli_fname != nullptr)
+        pin(self.dli_fname);
+}
+
+// Interned in GLib (which stays) once this process has set GTK up: a later
+// load of the plug-in must not set up again what only works before GTK's
+// initialisation (it would warn).
+constexpr char kGtkSetUp[] = "plugkit-splash-gtk-set-up";
+
+gboolean mark_running(gpointer) {
+    Lock lock;
+    g_state = GuiState::kRunning;
+    g_cond_broadcast(&g_changed);
+    return G_SOURCE_REMOVE;
+}
+
 gpointer gui_main(gpointer) {
     if (__lsan_disable != nullptr) __lsan_disable();
     // Load the font configuration here rather than in the thread Pango would
     // start for it, so that it belongs to this thread too.
     FcInit();
-    // Exact positions need X11 (Wayland lets no client place its windows);
-    // the host's locale is the host's business.
-    gdk_set_allowed_backends("x11");
-    gtk_disable_setlocale();
-    const bool ok = gtk_init_check(nullptr, nullptr) != FALSE;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_state = ok ? GuiState::kRunning : GuiState::kFailed;
+    if (g_quark_try_string(kGtkSetUp) == 0) {
+        g_quark_from_string(kGtkSetUp);  // copied into GLib's table
+        // Exact positions need X11 (Wayland lets no client place its
+        // windows); the host's locale is the host's business.
+        gdk_set_allowed_backends("x11");
+        gtk_disable_setlocale();
     }
-    g_changed.notify_all();
-    if (ok) gtk_main();
+    // Once GTK is initialised this only finds the display again.
+    if (gtk_init_check(nullptr, nullptr) == FALSE) {
+        Lock lock;
+        g_state = GuiState::kFailed;
+        g_cond_broadcast(&g_changed);
+        return nullptr;
+    }
+    // Running is announced from inside the main loop: from then on the loop
+    // owns GLib's main context, so every job handed over runs on this thread.
+    g_idle_add_full(G_PRIORITY_HIGH, mark_running, nullptr, nullptr);
+    gtk_main();
     return nullptr;
 }
 
 bool gui_start() {
-    std::unique_lock<std::mutex> lock(g_mutex);
-    if (g_state == GuiState::kRunning) return true;
-    if (g_state == GuiState::kFailed) return false;  // no display: do not retry
+    {
+        Lock lock;
+        if (g_state == GuiState::kRunning) return true;
+        if (g_state == GuiState::kFailed) return false;  // no display: do not retry
+    }
+    pin_dependencies();
+    Lock lock;
     g_state = GuiState::kStarting;
     g_thread = g_thread_try_new("splash-gui", gui_main, nullptr, nullptr);
     if (g_thread == nullptr) {
         g_state = GuiState::kFailed;
         return false;
     }
-    g_changed.wait(lock, [] { return g_state != GuiState::kStarting; });
+    wait_locked([] { return g_state != GuiState::kStarting; });
     if (g_state == GuiState::kFailed) {
-        lock.unlock();
+        g_mutex_unlock(&g_mutex);
         g_thread_join(g_thread);
+        g_mutex_lock(&g_mutex);
         g_thread = nullptr;
         return false;
     }
@@ -85,7 +192,7 @@ bool gui_start() {
 }
 
 bool gui_running() {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    Lock lock;
     return g_state == GuiState::kRunning;
 }
 
@@ -98,11 +205,9 @@ struct Job {
 gboolean run_job(gpointer p) {
     Job* job = static_cast<Job*>(p);
     job->run(job->arg);
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        job->done = true;
-    }
-    g_changed.notify_all();
+    Lock lock;
+    job->done = true;
+    g_cond_broadcast(&g_changed);
     return G_SOURCE_REMOVE;
 }
 
@@ -114,21 +219,9 @@ bool on_gui(F&& f) {
     if (!gui_running()) return false;
     Job job{[](void* p) { (*static_cast<Fn*>(p))(); }, &f, false};
     g_main_context_invoke_full(nullptr, G_PRIORITY_HIGH, run_job, &job, nullptr);
-    std::unique_lock<std::mutex> lock(g_mutex);
-    g_changed.wait(lock, [&] { return job.done; });
+    Lock lock;
+    wait_locked([&] { return job.done; });
     return true;
-}
-
-// Ends the main loop and the thread (at unload of the library).
-void gui_stop() {
-    if (!gui_running()) return;
-    on_gui([] { gtk_main_quit(); });
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_state = GuiState::kStopped;
-    }
-    g_thread_join(g_thread);
-    g_thread = nullptr;
 }
 
 // ---- the window (GUI thread only) -------------------------------------------------
@@ -185,10 +278,10 @@ gboolean draw_area(GtkWidget*, cairo_t* cr, gpointer) {
     Window* w = g_win;
     if (w == nullptr) return FALSE;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        Lock lock;
         g_painted = true;
+        g_cond_broadcast(&g_changed);
     }
-    g_changed.notify_all();
     const Rgb bg = rgb_of(w->color);
     cairo_set_source_rgb(cr, bg.r, bg.g, bg.b);
     cairo_paint(cr);
@@ -289,11 +382,9 @@ void button_clicked(GtkButton*, gpointer) {
     gtk_window_set_modal(GTK_WINDOW(w->window), FALSE);
     gtk_widget_hide(w->window);
     w->visible = false;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        g_modal_ended = true;
-    }
-    g_changed.notify_all();
+    Lock lock;
+    g_modal_ended = true;
+    g_cond_broadcast(&g_changed);
 }
 
 // A window-manager close request: the splash is closed only by its commands.
@@ -326,14 +417,25 @@ constexpr char kButtonCss[] =
     "#splash-ok label { font-family: \"DejaVu Sans\"; font-size: 8pt; color: #000000; }"
     "#splash-ok image { margin: 0; padding: 0; }";
 
-// Added once for the screen (our GUI thread owns the only GTK in the process).
+GtkCssProvider* g_css = nullptr;  // GUI thread only
+
+// Added once for the screen (our GUI thread owns the only GTK in the process)
+// and removed at unload. GTK is given a copy of the text (with its length,
+// GTK copies it), never this library's own.
 void install_css() {
-    static GtkCssProvider* css = nullptr;
-    if (css != nullptr) return;
-    css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css, kButtonCss, -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+    if (g_css != nullptr) return;
+    g_css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(g_css, kButtonCss, sizeof kButtonCss - 1, nullptr);
+    gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(g_css),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+void remove_css() {
+    if (g_css == nullptr) return;
+    gtk_style_context_remove_provider_for_screen(gdk_screen_get_default(),
+                                                 GTK_STYLE_PROVIDER(g_css));
+    g_object_unref(g_css);
+    g_css = nullptr;
 }
 
 void apply_geometry(Window* w) {
@@ -391,7 +493,7 @@ void free_window(Window* w) {
 
 void present(Window* w) {
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        Lock lock;
         g_painted = false;
     }
     apply_geometry(w);
@@ -411,8 +513,37 @@ void with_window(F&& f) {
     });
 }
 
-// The library is about to be unmapped or the process is ending: the frame's
-// unload (default priority) has destroyed the window by now; end the thread.
+// Ends the GUI thread, leaving nothing of this library in GTK: the window
+// (the frame's unload step has destroyed it by now, unless the handler had
+// given it up before) with its signal handlers and the clip's timer, the CSS
+// provider; the X server has carried the window's end out before the thread
+// leaves its main loop. Then the thread is joined, so no code of ours runs
+// any more. GTK's own pending work stays queued for a later load.
+void gui_stop() {
+    if (!gui_running()) return;
+    on_gui([] {
+        if (g_win != nullptr) {
+            gtk_widget_hide(g_win->window);
+            free_window(g_win);
+            g_win = nullptr;
+        }
+        remove_css();
+        gdk_display_sync(gdk_display_get_default());
+        gtk_main_quit();
+    });
+    {
+        Lock lock;
+        g_state = GuiState::kStopped;
+        g_cond_broadcast(&g_changed);
+    }
+    g_thread_join(g_thread);
+    g_thread = nullptr;
+}
+
+// The library is about to be unmapped (or the process is ending): the
+// frame's unload step (default priority) has run by now; end the thread.
+// This runs under the dynamic loader's lock: the GUI thread's teardown above
+// loads nothing.
 __attribute__((destructor(101))) void stop_gui_at_unload() { gui_stop(); }
 
 }  // namespace
@@ -441,9 +572,11 @@ void window_destroy() {
 // the X server has done it, so that "SHOW" returns with the window on screen.
 void wait_painted() {
     {
-        std::unique_lock<std::mutex> lock(g_mutex);
-        g_changed.wait_for(lock, std::chrono::seconds(2),
-                           [] { return g_painted || g_state != GuiState::kRunning; });
+        Lock lock;
+        const gint64 deadline = g_get_monotonic_time() + 2 * G_TIME_SPAN_SECOND;
+        while (!g_painted && g_state == GuiState::kRunning &&
+               g_cond_wait_until(&g_changed, &g_mutex, deadline) != FALSE) {
+        }
     }
     on_gui([] { gdk_display_sync(gdk_display_get_default()); });
 }
@@ -601,7 +734,7 @@ void button_hide() { with_window([](Window* w) { gtk_widget_hide(w->button); });
 void window_show_modal() {
     bool started = false;
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        Lock lock;
         g_modal_ended = false;
     }
     with_window([&](Window* w) {
@@ -614,8 +747,8 @@ void window_show_modal() {
     });
     if (!started) return;
     wait_painted();
-    std::unique_lock<std::mutex> lock(g_mutex);
-    g_changed.wait(lock, [] { return g_modal_ended || g_state != GuiState::kRunning; });
+    Lock lock;
+    wait_locked([] { return g_modal_ended || g_state != GuiState::kRunning; });
 }
 
 }  // namespace splash
