@@ -49,12 +49,12 @@ WINEDEBUG=-all WINEPREFIX="$PLUGKIT_WINEPREFIX" WINEDLLOVERRIDES="mscoree,mshtml
 
 failed=0
 step "tests: linux (with Wine and the DLL checks)"
-ctest --test-dir build/linux -j "$jobs" --output-on-failure --timeout 600 || failed=1
+ctest --test-dir build/linux -j "$jobs" --repeat until-pass:2 --output-on-failure --timeout 600 || failed=1
 
 step "tests: linux-asan"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
-  ctest --test-dir build/linux-asan -j "$jobs" --output-on-failure --timeout 900 -LE 'dll' || failed=1
+  ctest --test-dir build/linux-asan -j "$jobs" --repeat until-pass:2 --output-on-failure --timeout 900 -LE 'dll' || failed=1
 
 if [ "${PLUGKIT_WINE32:-0}" = 1 ]; then
   step "tests: 32-bit DLLs under 32-bit Wine (slow mode)"
