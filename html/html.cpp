@@ -12,6 +12,8 @@ constexpr int32_t kBlockSize = 256;
 unsigned char inside_tag = 0;
 // A field that runs to the block's end (no NUL in the block) is 256 long.
 char result[kBlockSize + 1];
+// The answer to a blank text, which leaves the result buffer as it was.
+const char kEmptyAnswer[1] = {0};
 
 }  // namespace
 
@@ -39,8 +41,7 @@ const char* strip_function(const char* block) {
     plug::copy_block(block);
     const char* text = plug::next_field();
     if (plug::is_blank(text)) {
-        result[0] = 0;
-        return result;
+        return kEmptyAnswer;
     }
     const char* continuation = plug::next_field();
     if (plug::is_blank(continuation)) inside_tag = 0;

@@ -57,9 +57,14 @@ TEST_F(Html, CarriesTheOpenTagOverWhenAsked) {
 }
 
 TEST_F(Html, BlankTextAnswersEmptyAndKeepsFlag) {
-    EXPECT_EQ(func("x<"), "x");
-    EXPECT_EQ(func("   ", ""), "");
+    std::vector<char> first = block("x<", "");
+    const char* answer = FuncProc(first.data());
+    EXPECT_STREQ(answer, "x");
+    std::vector<char> blank = block("   ", "");
+    EXPECT_STREQ(FuncProc(blank.data()), "");
     EXPECT_EQ(html::inside_tag_flag(), 1);
+    // A blank text stops before the result buffer: the previous answer stays.
+    EXPECT_STREQ(answer, "x");
 }
 
 TEST_F(Html, LongTextsComeBackWhole) {
