@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "handler.h"
@@ -191,6 +192,18 @@ TEST_F(Speaker, SongGoesOnAfterARefusedItem) {
     EXPECT_EQ(std::vector<Access>(got.begin() + 2, got.begin() + 7), c_on);
     EXPECT_EQ(got[8].at_ms, 200);
     EXPECT_FALSE(recording::pit().sounding());
+
+    // The refused item's 14 stands unless a later item stops the song with
+    // its own 14 or 25.
+    const std::pair<const char*, int32_t> later[] = {
+        {"40000;10 C;10 60;10", 14}, {"40000;10 C;abc D;10", 25},
+        {"40000;10 R;x", 25},        {"40000;10 H;10", 14}};
+    for (const auto& [song, status] : later) {
+        SetUp();
+        EXPECT_EQ(command({"SONG", song}), status) << song;
+        EXPECT_EQ(StatProc(), status) << song;
+        EXPECT_FALSE(recording::pit().sounding()) << song;
+    }
 }
 
 TEST_F(Speaker, StoppedSongLeavesNothingSounding) {
