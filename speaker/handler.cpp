@@ -47,6 +47,11 @@ void report(int32_t status) {
     if (status != plug::kOk) plug::set_status(status);
 }
 
+// The first use of the speaker chooses and opens its port layer, which can
+// take a while (a sound device). Done before a song or a timed note starts
+// its clock, so that this time is not taken from the first note.
+void get_ready() { (void)current_port_layer(); }
+
 }  // namespace
 
 void set_clock(NowFn now, WaitUntilFn wait_until) {
@@ -57,6 +62,7 @@ void set_clock(NowFn now, WaitUntilFn wait_until) {
 void command(char* word) {
     if (plug::same_text(word, "SONG")) {
         if (const char* song = required_field()) {
+            get_ready();
             report(notes::play_song(voice, notes::Column::hertz, song));
         }
     } else if (plug::same_text(word, "ON")) {
@@ -73,6 +79,7 @@ void command(char* word) {
         if (const char* duration = required_field()) report(notes::rest(voice, duration));
     } else {
         if (const char* duration = required_field()) {
+            get_ready();
             report(notes::play_timed_note(voice, notes::Column::hertz, word, duration));
         }
     }
