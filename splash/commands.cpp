@@ -86,11 +86,18 @@ void color_command() {
     if (need_window()) window_set_color(color);
 }
 
+// The button's place 10 pixels in from the window's far edge. Any window size
+// may have been set, so this wraps around in 32 bits like the sizes do.
+int32_t inset(int32_t window_size, int32_t button_size) {
+    return static_cast<int32_t>(static_cast<uint32_t>(window_size) -
+                                static_cast<uint32_t>(button_size) - 10u);
+}
+
 void about_command() {
     if (!need_window()) return;
     if (window_visible()) window_hide();
-    button_set_left(window_width() - button_width() - 10);
-    button_set_top(window_height() - button_height() - 10);
+    button_set_left(inset(window_width(), button_width()));
+    button_set_top(inset(window_height(), button_height()));
     button_show();
     window_show_modal();
     button_hide();

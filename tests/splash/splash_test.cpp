@@ -219,6 +219,14 @@ TEST_F(Splash, AboutPlacesTheButtonAndEndsHidden) {
     EXPECT_EQ(send({"ABOUT"}), 0);  // hidden already: no hide first
     EXPECT_EQ(calls, (Calls{"button_left 115", "button_top 65", "button_show", "modal",
                             "button_hide"}));
+
+    // Any size may be set; the placement wraps around in 32 bits like the
+    // sizes themselves instead of overflowing.
+    EXPECT_EQ(send({"SIZE", "0", "0", "$80000000", "$80000005"}), 0);
+    calls.clear();
+    EXPECT_EQ(send({"ABOUT"}), 0);
+    EXPECT_EQ(calls, (Calls{"button_left 2147483563", "button_top 2147483618", "button_show",
+                            "modal", "button_hide"}));
 }
 
 TEST_F(Splash, ErrorReleaseRunsOnlyOn14AndAFreshWindowFollows) {
