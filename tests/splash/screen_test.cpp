@@ -26,9 +26,9 @@ const int kLeft = 205, kTop = 107, kWidth = 427, kHeight = 273;
 
 std::vector<std::string> host_command() {
     std::vector<std::string> words;
-    const char* spec = std::getenv("SPLASH_HOST");
-    if (spec == nullptr) return words;
-    std::string s = spec, word;
+    const char* joined = std::getenv("SPLASH_HOST");
+    if (joined == nullptr) return words;
+    std::string s = joined, word;
     for (char c : s) {
         if (c == '|') {
             words.push_back(word);
