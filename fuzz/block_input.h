@@ -10,6 +10,14 @@
 
 namespace fuzz {
 
+// The next input byte (size must not be 0).
+inline uint8_t take_byte(const uint8_t*& data, std::size_t& size) {
+    const uint8_t byte = data[0];
+    ++data;
+    --size;
+    return byte;
+}
+
 inline std::vector<char> take_block(const uint8_t*& data, std::size_t& size, std::size_t block) {
     std::vector<char> out(block, 0);
     std::size_t n = size < block ? size : block;

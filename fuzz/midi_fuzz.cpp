@@ -10,18 +10,12 @@
 #include "handler.h"
 #include "plugframe.h"
 #include "recorder.h"
+#include "virtual_clock.h"
 
 // The fuzz target never reaches a system output.
 const midi::Output& midi::system_output() { return midi::recorder::output(); }
 
 namespace {
-
-int64_t virtual_now = 0;
-int64_t clock_now() { return virtual_now; }
-void clock_wait(int64_t deadline) {
-    if (deadline > virtual_now) virtual_now = deadline;
-}
-const midi::Clock kClock = {clock_now, clock_wait};
 
 const char* const kWords[] = {"OPEN", "CLOSE", "SONG", "ON", "OFF", "INSTRUMENT",
                               "VELOCITY", "CHANNEL", "R"};
@@ -35,15 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     plug::reset_frame_for_tests();
     midi::reset_for_tests();
     midi::recorder::clear();
-    midi::recorder::set_clock(clock_now);
-    midi::use_clock(&kClock);
-    virtual_now = 0;
+    midi::virtual_clock::start();
     int32_t fields = 0, block_size = 0;
     Init(0, 0, 0, &fields, &block_size);
     while (size > 0) {
-        const uint8_t selector = data[0];
-        ++data;
-        --size;
+        const uint8_t selector = fuzz::take_byte(data, size);
         // Some commands open the device or change its answers first.
         if (selector & 0x80) midi::recorder::set_results(selector & 0x40 ? 68u : 0u, selector & 0x20 ? 7u : 0u);
         std::vector<char> block = fuzz::take_block(data, size, static_cast<std::size_t>(block_size));

@@ -36,9 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     netc::wipe_settings();
     Init(0, 0, 0, &fields, &block_size);
     while (size > 0) {
-        const uint8_t selector = data[0];
-        ++data;
-        --size;
+        const uint8_t selector = fuzz::take_byte(data, size);
         netc::recorder::reset(static_cast<uint32_t>(selector) * 37u % 2500u);
         std::vector<char> block = fuzz::take_block(data, size, static_cast<std::size_t>(block_size));
         switch (selector % 4) {

@@ -40,9 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     int32_t fields = 0, block_size = 0;
     Init(0, 0, 0, &fields, &block_size);
     while (size > 0) {
-        const uint8_t selector = data[0];
-        ++data;
-        --size;
+        const uint8_t selector = fuzz::take_byte(data, size);
         std::vector<char> block = fuzz::take_block(data, size, static_cast<std::size_t>(block_size));
         if (recording::now_ns() > (int64_t{1} << 60)) recording::rewind_clock();
         switch (selector % 4) {

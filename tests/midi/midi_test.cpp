@@ -13,15 +13,9 @@
 #include "handler.h"
 #include "plugframe.h"
 #include "recorder.h"
+#include "virtual_clock.h"
 
 namespace {
-
-int64_t virtual_now = 0;
-int64_t clock_now() { return virtual_now; }
-void clock_wait(int64_t deadline) {
-    if (deadline > virtual_now) virtual_now = deadline;
-}
-const midi::Clock kVirtualClock = {clock_now, clock_wait};
 
 class MidiHandler : public ::testing::Test {
 protected:
@@ -29,10 +23,8 @@ protected:
         plug::reset_frame_for_tests();
         midi::reset_for_tests();
         midi::recorder::clear();
-        midi::recorder::set_clock(clock_now);
         midi::use_output(&midi::recorder::output());
-        midi::use_clock(&kVirtualClock);
-        virtual_now = 0;
+        midi::virtual_clock::start();
         int32_t fields = 0, size = 0;
         Init(0x1234, 0, 0, &fields, &size);
         ASSERT_EQ(fields, 2);
@@ -164,7 +156,7 @@ TEST_F(MidiHandler, WithoutADeviceEveryDurationStillPasses) {
     EXPECT_EQ(run({"C_1", "500"}), 0);
     EXPECT_EQ(run({"SONG", "C;100 R;200 60;50"}), 0);
     EXPECT_EQ(run({"R", "150"}), 0);
-    EXPECT_EQ(virtual_now, 1000 * 1000000LL);
+    EXPECT_EQ(midi::virtual_clock::now_ns(), 1000 * 1000000LL);
 }
 
 TEST_F(MidiHandler, SettingsKeepTheirLowEightBits) {
