@@ -20,18 +20,10 @@ function(add_plugin name)
   if(WIN32)
     target_sources(${name} PRIVATE ${PLUGKIT_FRAME_DIR}/exports.def)
     target_link_options(${name} PRIVATE -static -static-libgcc -static-libstdc++ -s
-      -Wl,--gc-sections -Wl,--enable-stdcall-fixup)
+      -Wl,--gc-sections)
     target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections)
   else()
     target_link_options(${name} PRIVATE
       -Wl,--version-script=${PLUGKIT_FRAME_DIR}/exports.map -Wl,--no-undefined)
-  endif()
-endfunction()
-
-# Adds the frame's compile flags (no exceptions) to a plug-in's logic library
-# that is shared between the deliverable and its tests.
-function(plugin_logic_flags target)
-  if(WIN32)
-    target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections)
   endif()
 endfunction()
