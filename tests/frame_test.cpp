@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plugframe.h"
+#include "test_block.h"
 
 namespace {
 
@@ -31,14 +32,8 @@ const Plugin plugin = {"TEST", 5, 256, test_startup, test_command, nullptr, null
 namespace {
 
 struct Block {
-    std::vector<char> bytes = std::vector<char>(256, 0);
-    Block(std::initializer_list<std::string> fields) {
-        std::size_t at = 0;
-        for (const std::string& f : fields) {
-            std::memcpy(bytes.data() + at, f.data(), f.size());
-            at += f.size() + 1;
-        }
-    }
+    std::vector<char> bytes;
+    Block(std::initializer_list<std::string_view> fields) : bytes(plugtest::make_block(256, fields)) {}
     const char* data() const { return bytes.data(); }
 };
 

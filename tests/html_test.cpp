@@ -7,14 +7,12 @@
 
 #include "plugframe.h"
 #include "strip_tags.h"
+#include "test_block.h"
 
 namespace {
 
 std::vector<char> block(const std::string& text, const std::string& cont) {
-    std::vector<char> b(256, 0);
-    std::memcpy(b.data(), text.data(), text.size());
-    std::memcpy(b.data() + text.size() + 1, cont.data(), cont.size());
-    return b;
+    return plugtest::make_block(256, {text, cont});
 }
 
 std::string func(const std::string& text, const std::string& cont = "") {

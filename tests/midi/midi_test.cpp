@@ -14,6 +14,7 @@
 #include "plugframe.h"
 #include "recorder.h"
 #include "virtual_clock.h"
+#include "test_block.h"
 
 namespace {
 
@@ -37,14 +38,7 @@ protected:
 
     // One command: its fields, NUL-separated, in a zeroed 512-byte block.
     static int32_t run(const std::vector<const char*>& fields) {
-        char block[512] = {};
-        std::size_t at = 0;
-        for (const char* f : fields) {
-            const std::size_t n = std::strlen(f);
-            std::memcpy(block + at, f, n);
-            at += n + 1;
-        }
-        return CommandProc(block);
+        return CommandProc(plugtest::make_block(512, fields).data());
     }
 
     // Every recorded call since the test began: "open", "close", "reset",

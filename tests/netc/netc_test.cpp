@@ -11,6 +11,7 @@
 #include "plugframe.h"
 #include "remote_name.h"
 #include "script.h"
+#include "test_block.h"
 
 namespace {
 
@@ -19,13 +20,7 @@ using netc::recorder::Call;
 // Sends one command: the word and its fields, NUL-separated, in a zeroed
 // 256-byte block.
 int32_t cmd(const std::vector<std::string>& fields) {
-    std::vector<char> block(256, 0);
-    std::size_t at = 0;
-    for (const std::string& f : fields) {
-        std::memcpy(block.data() + at, f.data(), f.size());
-        at += f.size() + 1;
-    }
-    return CommandProc(block.data());
+    return CommandProc(plugtest::make_block(256, fields).data());
 }
 
 class Netc : public ::testing::Test {

@@ -13,6 +13,7 @@
 #include "plugframe.h"
 #include "ports.h"
 #include "recording.h"
+#include "test_block.h"
 
 namespace speaker {
 namespace {
@@ -43,13 +44,7 @@ std::vector<Access> accesses() {
 }
 
 int32_t command(std::initializer_list<std::string> fields) {
-    std::vector<char> block(512, 0);
-    std::size_t at = 0;
-    for (const std::string& f : fields) {
-        std::memcpy(block.data() + at, f.data(), f.size());
-        at += f.size() + 1;
-    }
-    return CommandProc(block.data());
+    return CommandProc(plugtest::make_block(512, fields).data());
 }
 
 class Speaker : public ::testing::Test {
@@ -260,12 +255,7 @@ TEST_F(Speaker, StatusesOfTheCommands) {
     };
     for (const Case& c : cases) {
         SetUp();
-        std::vector<char> block(512, 0);
-        std::size_t at = 0;
-        for (const std::string& f : c.fields) {
-            std::memcpy(block.data() + at, f.data(), f.size());
-            at += f.size() + 1;
-        }
+        std::vector<char> block = plugtest::make_block(512, c.fields);
         EXPECT_EQ(CommandProc(block.data()), c.status) << c.fields[0];
         EXPECT_EQ(StatProc(), c.status) << c.fields[0];
         EXPECT_EQ(std::strcmp(FuncProc(block.data()), ""), 0);

@@ -17,6 +17,7 @@
 #include "plugframe.h"
 #include "window_fake.h"
 #include "window_ops.h"
+#include "test_block.h"
 
 namespace {
 
@@ -26,13 +27,7 @@ using splash::fake::window;
 using Calls = std::vector<std::string>;
 
 int32_t send(std::initializer_list<std::string> fields) {
-    std::vector<char> block(256, 0);
-    std::size_t at = 0;
-    for (const std::string& f : fields) {
-        std::memcpy(block.data() + at, f.data(), f.size());
-        at += f.size() + 1;
-    }
-    const int32_t status = CommandProc(block.data());
+    const int32_t status = CommandProc(plugtest::make_block(256, fields).data());
     EXPECT_EQ(StatProc(), status);
     return status;
 }
