@@ -40,6 +40,7 @@ const Meaning kMeanings[] = {
     {"NETC", 52, "files are open on the connection"},
     {"NETC", 53, "logon failure: unknown user name or bad password"},
     {"NETC", 54, "the network call failed for another reason"},
+    {nullptr, 0, "success"},
     {nullptr, -1, "the named file does not exist"},
     {nullptr, 1, "the plug-in offers no commands"},
     {nullptr, 2, "a required field is empty"},
